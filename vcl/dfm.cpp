@@ -292,6 +292,13 @@ void WriteString(std::string& out, const std::string& v) {
   bool inQuote = false;
   size_t run = 0;
   for (unsigned char c : v) {
+    // Keep lines of a reasonable length; break only where more text follows,
+    // since a '+' must be followed by a piece.
+    if (run >= 64 && inQuote) {
+      out += "' +\r\n      ";
+      inQuote = false;
+      run = 0;
+    }
     bool printable = c >= 32 && c < 127;
     if (printable) {
       if (!inQuote) {
@@ -308,12 +315,7 @@ void WriteString(std::string& out, const std::string& v) {
       out += '#';
       out += std::to_string(c);
     }
-    // Keep lines of a reasonable length.
-    if (++run >= 64 && inQuote) {
-      out += "' +\r\n      ";
-      inQuote = false;
-      run = 0;
-    }
+    ++run;
   }
   if (inQuote) out += '\'';
 }
