@@ -41,3 +41,21 @@ function(corvallo_win_test)
       LABELS "win;${T_LABELS}"
       ENVIRONMENT "CORVALLO_BUILD=${CMAKE_BINARY_DIR};CORVALLO_NATIVE_TOOLS=${CORVALLO_NATIVE_TOOLS}")
 endfunction()
+
+# corvallo_add_templates(<target> <file.dfm>...)
+# Compiles window templates into the target as RCDATA resources named after
+# the class their first line declares ("object Form1: TForm1" -> TFORM1).
+function(corvallo_add_templates target)
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_templates.rc")
+  set(content "")
+  foreach(f IN LISTS ARGN)
+    get_filename_component(path "${f}" ABSOLUTE)
+    file(STRINGS "${path}" first REGEX "^[ \t]*object[ \t]" LIMIT_COUNT 1)
+    string(REGEX REPLACE "^[ \t]*object[ \t]+([A-Za-z0-9_]+[ \t]*:[ \t]*)?([A-Za-z0-9_]+).*$" "\\2" cls "${first}")
+    string(TOUPPER "${cls}" name)
+    string(APPEND content "${name} RCDATA \"${path}\"\n")
+    set_property(SOURCE "${rc}" APPEND PROPERTY OBJECT_DEPENDS "${path}")
+  endforeach()
+  file(GENERATE OUTPUT "${rc}" CONTENT "${content}")
+  target_sources(${target} PRIVATE "${rc}")
+endfunction()

@@ -78,8 +78,10 @@ class TComponent : public TPersistent {
   virtual const std::any* FindMethod(std::string_view name) const;
   virtual bool BindField(const std::string& name, TComponent* component);
 
- protected:
   void SetState(TComponentStateItem item, bool on);
+  bool Loading() const { return FState.Contains(TComponentStateItem::csLoading); }
+
+ protected:
   // Informs this component that another one is going away.
   virtual void Notification(TComponent* component, bool removing);
 

@@ -54,6 +54,7 @@ void ReadChild(TComponent& root, TComponent* parent, const TTemplateObject& tpl,
   if (!cls || !cls->Create) throw EClassNotFound(Format(res::ClassNotFound, tpl.ClassName.c_str()));
   TComponent* c = cls->Create(&root);
   created.push_back(c);
+  c->SetState(TComponentStateItem::csLoading, true);
   c->SetName(tpl.Name);
   c->SetParentComponent(parent);
   for (const auto& [name, value] : tpl.Props) ApplyProperty(*c, name, value, &root);
@@ -114,6 +115,7 @@ void ApplyProperty(TObject& obj, std::string_view name, const TValue& value, TCo
 void LoadTemplate(TComponent& root, const TTemplateObject& tpl) {
   if (!SameTextAscii(tpl.ClassName, root.ClassName()))
     throw EParserError(Format("Template of %s read into %s", tpl.ClassName.c_str(), root.ClassName().c_str()));
+  root.SetState(TComponentStateItem::csLoading, true);
   if (!tpl.Name.empty()) root.SetName(tpl.Name);
   for (const auto& [name, value] : tpl.Props) ApplyProperty(root, name, value, &root);
   std::vector<TComponent*> created;

@@ -119,7 +119,7 @@ Registry& Reg() {
 }
 }  // namespace
 
-void RegisterClass(const TClassInfo& info) {
+void RegisterClassInfo(const TClassInfo& info) {
   auto& r = Reg();
   std::lock_guard<std::mutex> lock(r.m);
   r.classes[AsciiUpper(info.Name)] = &info;
@@ -134,7 +134,7 @@ const TClassInfo* FindClass(std::string_view name) {
 
 void RegisterComponents(const std::string& page, std::initializer_list<const TClassInfo*> classes) {
   for (const TClassInfo* c : classes) {
-    RegisterClass(*c);
+    RegisterClassInfo(*c);
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.m);
     r.pages[c] = page;

@@ -165,7 +165,7 @@ struct TClassInfo {
 
 namespace vcl {
 // The class registry: names to creatable classes.
-void RegisterClass(const TClassInfo& info);
+void RegisterClassInfo(const TClassInfo& info);
 const TClassInfo* FindClass(std::string_view name);
 // Designer registration: the palette page a component is offered on.
 void RegisterComponents(const std::string& page, std::initializer_list<const TClassInfo*> classes);
