@@ -134,7 +134,10 @@ bool FindMessageBox(DWORD pid, MessageBoxInfo& info) {
     for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
       std::string cls = ClassOf(c);
       LONG style = GetWindowLongA(c, GWL_STYLE);
-      if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c)) info.hasIcon = true;
+      // Wine keeps the icon static of a box without icon, visible and empty.
+      if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c) &&
+          SendMessageA(c, STM_GETICON, 0, 0) != 0)
+        info.hasIcon = true;
       if (cls == "Button" && IsWindowVisible(c)) info.buttons.push_back(WindowText(c));
     }
     return true;
