@@ -116,6 +116,13 @@ TEST(TSwURL, Compose) {
     EXPECT_EQ(u.GetUrl(), c.text);
   }
 
+  // ICU_ESCAPE asks for escapes; Wine's WinInet leaves the blank as it is.
+  TSwURL blank;
+  blank.Host = "h";
+  blank.Path = "/a b";
+  const std::string text = blank.GetUrl();
+  EXPECT_TRUE(text == "http://h/a%20b" || text == "http://h/a b") << text;
+
   // A text longer than the 2048-byte buffer cannot be composed.
   TSwURL big;
   big.Host = "h";
@@ -261,6 +268,35 @@ TEST(TSwRequest, PersistsInPublishedOrder) {
   EXPECT_EQ(back.Tag, 5);
   EXPECT_EQ(vcl::GetPropertyText(back, "url.url"), "https://u:p@h.example:8443/p?q=1");
   EXPECT_EQ(vcl::GetPropertyText(back, "url.HTTPS"), "True");
+}
+
+TEST(TSwRecords, PublishedPropertiesInOrder) {
+  struct Case {
+    const TClassInfo& cls;
+    std::vector<std::string> names;
+  } cases[] = {
+      {TSwURL::StaticClass(), {"url", "HTTPS", "Host", "Port", "Path", "Extra", "User", "Pass"}},
+      {TSwRequest::StaticClass(), {"url", "PostData", "Agent", "Referer", "Headers", "Tag"}},
+      {TSwResponse::StaticClass(),
+       {"Headers", "Body", "Content", "ContentType", "Cookies", "Mime", "Server", "StatusText", "Code", "Size",
+        "LastModifed", "Date", "TransferEncoding"}},
+      {TSwProxy::StaticClass(), {"Protocol", "Host", "Port"}},
+      {TSwProxies::StaticClass(), {"HttpProxy", "HttpsProxy", "User", "Pass", "Bypass"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> names;
+    for (const TPropInfo* p : c.cls.AllProps()) names.push_back(p->Name);
+    EXPECT_EQ(names, c.names) << c.cls.Name;
+  }
+  // The response's fields are read-only; none is written out.
+  for (const TPropInfo* p : TSwResponse::StaticClass().AllProps())
+    if (p->Kind != TPropKind::Class) EXPECT_TRUE(p->ReadOnly()) << p->Name;
+  TSwResponse r;
+  r.Headers->Add("HTTP/1.1 200 OK");
+  r.Code = 200;
+  EXPECT_EQ(vcl::WriteProperties(r), "");
+  EXPECT_EQ(vcl::GetPropertyText(r, "Headers"), "HTTP/1.1 200 OK\r\n");
+  EXPECT_EQ(vcl::GetPropertyText(r, "Code"), "200");
 }
 
 TEST(TInetHandle, OwnsAndMoves) {
