@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "msgpump.h"
 #include "persist.h"
+#include "thread.h"
 
 template <>
 const TEnumInfo& EnumInfoOf<TFormBorderStyle>() {
@@ -451,6 +452,7 @@ TApplication::~TApplication() {
 
 void TApplication::Initialize() {
   vcl::SetMessagePump(&PumpThunk, GetCurrentThreadId());
+  vcl::InitSynchronize();
 }
 
 void TApplication::RemoveForm(TForm* f) {
