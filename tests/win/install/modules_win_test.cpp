@@ -59,6 +59,24 @@ driver::Process StartModule(const std::string& fileName) {
   return p;
 }
 
+// Starts a copy that refuses to be opened for reading or termination and
+// waits until it does.
+driver::Process StartProtectedModule(const std::string& fileName) {
+  CreateDirectoryA(kModuleFolder.c_str(), nullptr);
+  const std::string exe = kModuleFolder + "\\" + fileName;
+  if (GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES && !CopyFileA(FakeModuleExe().c_str(), exe.c_str(), TRUE))
+    throw driver::DriverError("cannot copy " + FakeModuleExe() + " to " + exe);
+  driver::Process p = driver::Process::Start(exe, "--protect");
+  const DWORD pid = p.Id();
+  if (!driver::WaitUntil([&] {
+        ProcessHandle h(OpenProcess(PROCESS_VM_READ, FALSE, pid));
+        return !h && GetLastError() == ERROR_ACCESS_DENIED;
+      }) ||
+      !p.Running())
+    throw driver::DriverError("module " + fileName + " did not protect itself");
+  return p;
+}
+
 // Exit code of a process that must end now: the guard ends modules with 0
 // (the driver with 1, the fake's own time-out with 3).
 DWORD EndCode(driver::Process& p) { return p.Wait(); }
@@ -213,7 +231,21 @@ TEST(StopRunningModules, AModuleClosedBeforeOkCausesNoError) {
   EXPECT_EQ(EndCode(kept), 0u);
 }
 
-// Wine lets every process of the prefix be ended, so a refused termination
+TEST(StopRunningModules, AProcessThatCannotBeOpenedIsSkippedSilently) {
+  driver::Process locked = StartProtectedModule("blurbview.exe");
+  driver::Process open = StartModule("termfinder.exe");
+  BoxWatcher watcher;
+  StopRunningModules();
+  const auto boxes = watcher.Stop();
+  ASSERT_EQ(watcher.Error(), "");
+  ASSERT_EQ(boxes.size(), 1u) << Texts(boxes);
+  EXPECT_EQ(boxes[0].text, kWarning + "1. TermFinder module\r\n");
+  EXPECT_EQ(EndCode(open), 0u);
+  EXPECT_TRUE(locked.Running());
+}
+
+// Under Wine a process that can be opened for termination can always be
+// ended (the rights are checked when it is opened), so a refused termination
 // cannot be made here; the box it shows is checked through the one function
 // that shows it.
 TEST(ShowTerminateError, ErrorBoxWithIconAndOk) {
