@@ -37,6 +37,8 @@ VCL_DECLARE_EXCEPTION(EIdConnClosedGracefully, EIdException)
 VCL_DECLARE_EXCEPTION(EIdReadTimeout, EIdException)
 VCL_DECLARE_EXCEPTION(EIdConnectTimeout, EIdException)
 VCL_DECLARE_EXCEPTION(EIdProtocolError, EIdException)
+// Disconnect ended a running transfer; whatever reached the stream is incomplete.
+VCL_DECLARE_EXCEPTION(EIdTransferCancelled, EIdException)
 
 // A non-success status after redirects. The message is the status line,
 // for instance "HTTP/1.1 404 Not Found".
@@ -81,6 +83,7 @@ class TIdHTTP : public TComponent {
   TIdHTTPOptions HTTPOptions{hoForceEncodeParams};
   int32_t RecvBufferSize = 32768;
   TIdMaxLineAction MaxLineAction = maException;
+  int32_t MaxLineLength = 16384;  // longest status, header or chunk-size line
   int32_t RedirectMaximum = 15;
   int32_t ConnectTimeout = 30000;  // ms
   int32_t ReadTimeout = 60000;     // ms without a byte
