@@ -142,6 +142,7 @@ struct Lookup {
 };
 
 constexpr int32_t kSliceMs = 100;
+constexpr ULONGLONG kWorkIntervalMs = 15;
 constexpr size_t kMaxDrain = 64 * 1024;  // bodies of redirects and errors read to keep the connection
 }  // namespace
 
@@ -481,6 +482,7 @@ void TIdHTTP::Impl::ReadBody(idhttp::ResponseParser& parser, std::string& early,
       FireWork(total);
     }
     bool extra = false;
+    ULONGLONG lastWork = 0;
     while (!parser.Complete()) {
       size_t n = Receive();
       if (n == 0) {
@@ -490,7 +492,12 @@ void TIdHTTP::Impl::ReadBody(idhttp::ResponseParser& parser, std::string& early,
       int64_t before = total;
       size_t used = parser.Feed(Buffer.data(), n, sink);
       if (used < n) extra = true;
-      if (total != before) FireWork(total);
+      // Progress at most every kWorkIntervalMs (and always for the last
+      // bytes): a window's handler repaints, which costs more than a read.
+      if (total != before && (parser.Complete() || GetTickCount64() - lastWork >= kWorkIntervalMs)) {
+        lastWork = GetTickCount64();
+        FireWork(total);
+      }
       PumpIfDue();
     }
     if (extra || !parser.KeepAlive()) Close(true);

@@ -25,7 +25,8 @@ template <> const TEnumInfo& EnumInfoOf<TIdMaxLineAction>();
 
 // Announced length (0 when the response gives none).
 using TWorkBeginEvent = TEvent<void(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCountMax)>;
-// Running total of bytes received in this transfer.
+// Running total of bytes received in this transfer; at most every 15 ms
+// while data streams in, and always once the body is complete.
 using TWorkEvent = TEvent<void(TObject* Sender, TWorkMode AWorkMode, int64_t AWorkCount)>;
 using TWorkEndEvent = TEvent<void(TObject* Sender, TWorkMode AWorkMode)>;
 using TIdStatusEvent = TEvent<void(TObject* ASender, TIdStatus AStatus, const std::string& AStatusText)>;
