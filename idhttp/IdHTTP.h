@@ -82,7 +82,7 @@ class TIdHTTP : public TComponent {
   bool HandleRedirects = false;
   bool AllowCookies = true;
   TIdHTTPOptions HTTPOptions{hoForceEncodeParams};
-  int32_t RecvBufferSize = 32768;
+  int32_t RecvBufferSize = 32768;  // read block; the client reads at least 1 MiB at a time
   TIdMaxLineAction MaxLineAction = maException;
   int32_t MaxLineLength = 16384;  // longest status, header or chunk-size line
   int32_t RedirectMaximum = 15;

@@ -18,6 +18,7 @@ TEST(IdHTTP, BodiesArriveWholeWithTheirEvents) {
       {200000, "", 4096},   {0, "chunked=1", 32768}, {1, "chunked=1", 32768},  {4300, "chunked=1&chunk=1000", 32768},
       {1048576, "chunked=1", 128000}, {200000, "chunked=1&chunk=70000", 4096},
       {0, "close=1", 32768}, {4300, "close=1", 32768}, {1048576, "close=1", 128000}, {200000, "drip=1&piece=30000", 4096},
+      {3145733, "", 128000}, {3145733, "chunked=1&chunk=100000", 128000}, {3145733, "close=1", 128000},  // several read blocks
   };
   TIdHTTP http(nullptr);
   Recorder rec;
