@@ -222,3 +222,36 @@ TEST(IdHTTP, FailuresSayWhatHappened) {
   http.MaxLineAction = maSplit;
   EXPECT_EQ(http.Get(Base() + "/bytes/10?longheader=20000"), Pattern(10));
 }
+
+TEST(IdHTTP, ConnectTimeOut) {
+  // A listener that never accepts: once its backlog is full the system
+  // drops further connection attempts, so a connect waits for its time-out.
+  TIdHTTP http(nullptr);  // starts Winsock
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  int len = sizeof a;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::vector<SOCKET> fillers;
+  for (int i = 0; i < 4; ++i) {
+    SOCKET f = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nb = 1;
+    ioctlsocket(f, FIONBIO, &nb);
+    connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(f);
+  }
+  Sleep(200);
+  const std::string port = std::to_string(ntohs(a.sin_port));
+  http.ConnectTimeout = 1000;
+  Recorder rec;
+  rec.Attach(http);
+  EXPECT_EQ(ErrorOf([&] { http.Get("http://127.0.0.1:" + port + "/"); }),
+            "EIdConnectTimeout: Connecting to 127.0.0.1:" + port + " timed out after 1 s");
+  EXPECT_FALSE(http.Connected());
+  EXPECT_EQ(rec.Count(hsConnected), 0);
+  for (SOCKET f : fillers) closesocket(f);
+  closesocket(listener);
+}
