@@ -35,9 +35,12 @@ function(corvallo_win_test)
   add_test(NAME ${T_NAME}
            COMMAND ${CMAKE_SOURCE_DIR}/tests/harness/winrun ${server_opts}
                    --timeout ${T_TIMEOUT} -- $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
+  # CTest waits a little longer than winrun's own time-out, so that winrun
+  # always gets to end the servers it started.
+  math(EXPR ctest_timeout "${T_TIMEOUT} + 30")
   set_tests_properties(${T_NAME} PROPERTIES
       FIXTURES_REQUIRED wine_harness
-      TIMEOUT ${T_TIMEOUT}
+      TIMEOUT ${ctest_timeout}
       LABELS "win;${T_LABELS}"
       ENVIRONMENT "CORVALLO_BUILD=${CMAKE_BINARY_DIR};CORVALLO_NATIVE_TOOLS=${CORVALLO_NATIVE_TOOLS}")
 endfunction()
