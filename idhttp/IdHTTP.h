@@ -98,7 +98,11 @@ class TIdHTTP : public TComponent {
   void Get(const std::string& url, TStream& dest);
   // GET as text: the body byte for byte.
   std::string Get(const std::string& url);
-  // Closes the connection if one is open; ends a running transfer.
+  // Closes the connection if one is open, else does nothing. Called during a
+  // transfer (from one of its events, or from a window message processed
+  // while it waits), it ends that transfer at once: the running Get raises
+  // EIdTransferCancelled. From another thread it only asks; the transfer
+  // ends within 100 ms.
   void Disconnect();
   bool Connected() const;
 
