@@ -33,10 +33,10 @@ end_pid() {
 # Wine's fonts, font replacements and unmanaged windows (no window manager
 # runs under Xvfb).
 ensure_template_prefix() {
-  [ -f "$template_prefix/.ready" ] && return 0
+  [ -f "$template_prefix/.ready-2" ] && return 0
   (
     flock 9
-    [ -f "$template_prefix/.ready" ] && exit 0
+    [ -f "$template_prefix/.ready-2" ] && exit 0
     log "making the template prefix (about 15 s)"
     local tmp="$template_prefix.tmp.$$"
     rm -rf "$tmp"
@@ -56,9 +56,12 @@ ensure_template_prefix() {
     # The suite's own folders and registry key, as the suite's installer leaves them.
     mkdir -p "$tmp/drive_c/Program Files/Corvallo/Update" "$tmp/drive_c/ProgramData/Corvallo"
     wine reg add 'HKLM\SOFTWARE\Quendrel' /f >/dev/null 2>&1 </dev/null
+    # A crashing test program ends at once instead of waiting in the debugger.
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
-    touch "$tmp/.ready"
+    touch "$tmp/.ready-2"
     rm -rf "$template_prefix"
     mv "$tmp" "$template_prefix"
   ) 9>"$state_dir/template.lock"
