@@ -1,14 +1,17 @@
 // The WinInet HTTP component's unit: the records that describe one HTTP
-// exchange (URL, request, response) and the proxy configuration, and an
-// owner of WinInet handles.
+// exchange (URL, request, response) and the proxy configuration, an owner of
+// WinInet handles, and the client component TSwinHttp with its worker thread.
 //
-// The declarations need no Windows header. The proxy records are pure code
-// (SwProxies.cpp) and are built natively as well; everything that calls
-// WinInet lives in SwinHttp.cpp.
+// The records' declarations need no Windows header. The proxy records are
+// pure code (SwProxies.cpp) and are built natively as well; the records that
+// call WinInet live in SwinHttp.cpp, the component in SwinHttpClient.cpp. The
+// worker thread class is declared for Windows builds only.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "classes.h"
@@ -205,3 +208,126 @@ class TSwProxies : public TPersistent {
   // the HTTPS entry unmarked, joined by a space.
   std::string List() const;
 };
+
+// ---- Client component -------------------------------------------------------
+
+class TSwThread;
+struct TSwRun;  // one processor of a component's queue (SwinHttpClient.cpp)
+
+// The component's events: Sender is the component, Request the request being
+// processed (the queued object, not what the component's Request holds by then).
+using TSwNotify = TEvent<void(TObject* Sender, TSwRequest* Request)>;
+
+// HTTP and HTTPS GET and POST requests through WinInet, one at a time, oldest
+// first, on the caller's thread or on a worker thread of the component, with
+// the events always run on the main thread.
+//
+// The caller fills in Request and calls Get or Post: the object that Request
+// held goes into the queue and Request becomes a copy of it. The body arrives
+// in Response's content stream, the reply's headers in Response's fields, the
+// outcome in Error (0, or the system error code of the failed step).
+class TSwinHttp : public TComponent {
+  VCL_CLASS(TSwinHttp)
+ public:
+  explicit TSwinHttp(TComponent* owner);
+  ~TSwinHttp() override;
+
+  bool Silent = false;  // no dialogs: certificates and proxy sign-in handled without asking
+  TSwNotify OnWork;
+  TSwNotify OnWorkEnd;
+  TSwNotify OnWorkBegin;
+  uint32_t Error = 0;  // read-only for callers
+  const std::unique_ptr<TSwResponse> Response;
+  std::unique_ptr<TSwRequest> Request;
+  TSwRequest* CurrentRequest = nullptr;  // owned by the queue; none between requests
+  bool InThread = true;
+  uint32_t BufferSize = 4096;  // bytes asked for by each read of the body
+  TSwThread* Worker = nullptr;
+  const std::unique_ptr<TList> Queue;  // of TSwRequest, oldest first, owning them
+  std::atomic<int32_t> Pending{0};     // queued requests; changed by both threads
+  const std::unique_ptr<TSwProxies> Proxy;
+  bool CookiesSelf = false;     // WinInet neither sends nor stores cookies
+  bool NoAutoRedirect = false;  // a redirect reply is returned, not followed
+  TInetHandle InternetHandle;
+  TInetHandle ConnectHandle;
+  TInetHandle RequestHandle;
+  // Bounds every wait of an exchange on the server (connect, send, receive),
+  // in milliseconds; 0 leaves WinInet's own. A stalled server, Clear and the
+  // component's destruction therefore end a transfer within this time also
+  // where closing a handle does not abort a blocked call. Not published.
+  uint32_t Timeout = 30000;
+
+  // Request's URL from text (SetUrl), then DoRequest.
+  void Get(const std::string& url);
+  // Request's post data, then Get.
+  void Post(const std::string& url, const std::string& data);
+  // Drops every queued request, the one in process included, and stops the
+  // worker; never waits for a transfer. Request and Response are cleared;
+  // Error keeps its value. Allowed inside the component's event handlers.
+  void Clear();
+  // Queues the request that Request describes and has it processed.
+  void DoRequest();
+  // Processes the request at the head of the queue.
+  void ReceiveAll();
+  // Runs an event handler for the request being processed, on the main thread.
+  void SyncEvent(const TSwNotify& handler);
+
+  // The steps of one exchange, on CurrentRequest.
+  bool Open();
+  void Close();
+  void OpenRequest();
+  // Body bytes of the open request; 0 at the end, without a request, or on failure.
+  uint32_t Read(void* buffer, uint32_t count);
+  // The retry after a 407 reply: the platform's sign-in dialog, then the
+  // exchange again with what the user typed.
+  void ProxySignIn();
+
+ protected:
+  // Assigning the component to anything does nothing.
+  void AssignTo(TPersistent*) const override {}
+
+ private:
+  enum class TRetire { Done, Busy, Gone };
+  TRetire RetireWorker();
+  void ProcessHead();
+  bool AcceptCertificate();
+  uint32_t ReadChunk(void* buffer, uint32_t count, uint32_t& error);
+
+  std::mutex FQueueLock;  // the caller's appends against the worker's removals
+  std::shared_ptr<TSwRun> FWorkerRun;  // the worker's, while Worker is set
+  std::shared_ptr<TSwRun> FCallerRun;  // a pass on the caller's thread in progress
+  std::shared_ptr<char> FAlive = std::make_shared<char>();  // gone with the component
+};
+
+namespace swinhttp {
+// Registers TSwinHttp for the designer on the palette page "Internet".
+void Register();
+}  // namespace swinhttp
+
+#if defined(_WIN32)
+#include "thread.h"
+
+// The worker thread of one component: polls the component's queue and
+// processes it until told to terminate, then frees itself.
+class TSwThread : public TThread {
+  VCL_CLASS(TSwThread)
+ public:
+  explicit TSwThread(bool createSuspended) : TThread(createSuspended) {}
+
+  TSwNotify EventHandler;  // waiting to run on the main thread; none when idle
+  TSwinHttp* OwnerComponent = nullptr;
+
+  // Hands the handler to the main thread and waits until it has run there;
+  // an exception it raised is raised again here.
+  void CallEvent(const TSwNotify& handler);
+  // The main-thread side: EventHandler(OwnerComponent, its CurrentRequest).
+  void DoCallEvent();
+
+ protected:
+  void Execute() override;
+
+ private:
+  friend class TSwinHttp;
+  std::shared_ptr<TSwRun> FRun;
+};
+#endif
