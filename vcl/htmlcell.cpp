@@ -413,10 +413,9 @@ class TMarkupParser {
 
   void Text(std::string_view t) {
     auto& runs = Current().Runs;
-    if (runs.empty() || runs.back().Break || FNewRun) {
+    if (runs.empty() || runs.back().Break || (FNewRun && !(runs.back().Style == FStyle)))
       runs.push_back(TRun{std::string(), FStyle, false});
-      FNewRun = false;
-    }
+    FNewRun = false;
     runs.back().Text += t;
   }
 
