@@ -196,7 +196,10 @@ bool TSwinHttp::Open() {
   if (!Proxy->User.empty())
     InternetSetOptionA(ConnectHandle.Get(), INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(Proxy->User.c_str()),
                        static_cast<DWORD>(Proxy->User.size()));
-  if (!Proxy->Pass.empty())
+  // A user name without a password still gets the password option, set to
+  // the empty text: Wine's WinInet crashes on a proxy's Basic challenge when
+  // it holds a proxy user name but no password at all.
+  if (!Proxy->Pass.empty() || !Proxy->User.empty())
     InternetSetOptionA(ConnectHandle.Get(), INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(Proxy->Pass.c_str()),
                        static_cast<DWORD>(Proxy->Pass.size()));
   if (!ConnectHandle) {
