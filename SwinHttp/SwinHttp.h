@@ -244,7 +244,9 @@ class TSwinHttp : public TComponent {
   uint32_t BufferSize = 4096;  // bytes asked for by each read of the body
   TSwThread* Worker = nullptr;
   const std::unique_ptr<TList> Queue;  // of TSwRequest, oldest first, owning them
-  std::atomic<int32_t> Pending{0};     // queued requests; changed by both threads
+  // Queued requests. Changed by the caller's thread and the worker; atomic,
+  // so that its increments and decrements are the interlocked ones.
+  std::atomic<int32_t> Pending{0};
   const std::unique_ptr<TSwProxies> Proxy;
   bool CookiesSelf = false;     // WinInet neither sends nor stores cookies
   bool NoAutoRedirect = false;  // a redirect reply is returned, not followed

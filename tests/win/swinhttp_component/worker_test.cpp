@@ -82,22 +82,39 @@ TEST(TSwinHttpEvents, HandlersThatRaiseAreDiscardedInBothModes) {
   }
 }
 
-// Clear and destruction while the worker is blocked in a read of a stalled
-// body: neither waits for it, nothing more reaches the handlers, and the
-// worker ends once the receive time-out frees its read.
+// Clear and destruction while the worker is blocked on a stalled server, in
+// the read of the body or in the send (no reply at all): neither waits for
+// it, nothing more reaches the handlers, and the worker ends once the
+// request handle's time-out frees its call.
 TEST(TSwinHttpWorker, ClearOrDestroyDuringAStalledTransfer) {
-  for (bool destroy : {false, true}) {
-    SCOPED_TRACE(destroy ? "destroy" : "Clear");
+  struct Case {
+    const char* name;
+    const char* stall;
+    bool destroy;
+  } cases[] = {
+      {"Clear in the read", "body", false},
+      {"destruction in the read", "body", true},
+      {"Clear in the send", "headers", false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     auto* http = new TSwinHttp(nullptr);
     http->Timeout = 1500;
     http->BufferSize = 5;
     Events ev;
     ev.Attach(*http);
-    http->Get(HttpBase() + "/bytes/1000?cut=10&stall=body");
-    ASSERT_TRUE(PumpUntil([&] { return ev.log.size() >= 3; }));  // begin and the two reads that got data
+    const std::string mark = "stalled=" + std::to_string(++n);
+    http->Get(HttpBase() + "/bytes/1000?cut=10&stall=" + c.stall + "&" + mark);
+    if (std::string(c.stall) == "body") {
+      ASSERT_TRUE(PumpUntil([&] { return ev.log.size() >= 3; }));  // begin and the two reads that got data
+    } else {
+      // The server has the request and answers nothing: the worker waits in the send.
+      ASSERT_TRUE(PumpUntil([&] { return ReadUnixFile(Env("CORVALLO_HTTP_LOG")).find(mark) != std::string::npos; }));
+    }
     HANDLE worker = WorkerThread(*http);
     ASSERT_NE(worker, nullptr);
-    if (destroy) {
+    if (c.destroy) {
       delete http;
       http = nullptr;
     } else {
