@@ -71,7 +71,8 @@ ensure_template_prefix() {
 start_xvfb() {
   local fifo="$state_dir/xvfb.$$.fd"
   rm -f "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  # Not with the callers' lock descriptor (9): the display would hold their lock as long as it runs.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" 9>&- >/dev/null 2>&1 &
   local pid=$! i d=""
   for i in $(seq 1 100); do
     d=$(cat "$fifo" 2>/dev/null | tr -d '[:space:]')
