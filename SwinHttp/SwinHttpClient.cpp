@@ -449,7 +449,7 @@ void TSwinHttp::ReceiveAll() {
   FCallerRun.reset();
 }
 
-// Spec steps of one request; the processor's Gate is held.
+// One request from its exchange to its events; the processor holds its Gate.
 void TSwinHttp::ProcessHead() {
   if (Pending <= 0) return;
   TSwRun* const run = RunOf(this);
