@@ -628,7 +628,8 @@ void TAdvStringGrid::DrawCell(TCanvas& canvas, int col, int row, const RECT& r) 
     for (const TFragment& f : layout.Fragments) {
       const TRunStyle& style = layout.Styles[static_cast<size_t>(f.Style)];
       SelectObject(dc, FontFor(dc, fixed, style).Font);
-      TColor color = !style.Link.empty() ? FURLColor
+      // On the highlight, links and plain text take the highlight's text colour.
+      TColor color = !style.Link.empty() ? (selected ? clHighlightText : FURLColor)
                      : style.Color != kNoColor ? style.Color
                      : selected ? clHighlightText
                                 : base.Color();

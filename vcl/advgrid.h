@@ -6,7 +6,8 @@
 //    empty text, writing one raises EInvalidOperation;
 //  - a fixed header (FixedRows, FixedCols) drawn with FixedFont and the
 //    fixed colour in the chosen Look; the fixed rows stay at the top;
-//  - a column of width 0 is not drawn at all, not even its grid line;
+//  - a column of width 0 is not drawn at all, not even its grid line
+//    (a negative width counts as 0);
 //  - vertical scrolling by the scroll bar (the view follows the thumb with
 //    goThumbTracking), the mouse wheel (MouseWheel) and the keys Up, Down,
 //    Page Up, Page Down, Home and End. With ScrollBars ssVertical or ssBoth
