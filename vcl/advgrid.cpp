@@ -39,27 +39,7 @@ int IndexArg(const std::vector<int64_t>& idx, size_t i) {
 
 // ---- Column headers -----------------------------------------------------------
 
-static std::vector<TPropInfo> HeadersProps() {
-  // The list's own Strings property, which also writes the header row.
-  TPropInfo p;
-  p.Name = "Strings";
-  p.Kind = TPropKind::Strings;
-  p.Get = [](const TObject& o) {
-    TValue v;
-    v.kind = TValue::vList;
-    for (const auto& s : static_cast<const TStrings&>(o).Items()) v.list.push_back(TValue::Str(s));
-    return v;
-  };
-  p.Set = [](TObject& o, const TValue& v) {
-    auto& h = static_cast<TGridColumnHeaders&>(o);
-    if (v.kind != TValue::vList) throw EPropertyError("Invalid property value");
-    h.Clear();
-    for (const auto& item : v.list) h.Add(item.s);
-    h.Apply();
-  };
-  return {p};
-}
-VCL_DEFINE_CLASS(TGridColumnHeaders, TStringList, nullptr, &HeadersProps)
+VCL_DEFINE_CLASS(TGridColumnHeaders, TStringList, nullptr, nullptr)
 
 void TGridColumnHeaders::Assign(const TPersistent* source) {
   TStringList::Assign(source);

@@ -141,10 +141,11 @@ static std::vector<TPropInfo> StringsProps() {
     return v;
   };
   p.Set = [](TObject& o, const TValue& v) {
-    auto& s = static_cast<TStrings&>(o);
     if (v.kind != TValue::vList) throw EPropertyError("Invalid property value");
-    s.Clear();
-    for (const auto& item : v.list) s.Add(item.s);
+    // Through Assign, so that a list that acts on its lines sees them all at once.
+    TStringList lines;
+    for (const auto& item : v.list) lines.Add(item.s);
+    static_cast<TStrings&>(o).Assign(&lines);
   };
   return {p};
 }

@@ -22,13 +22,6 @@ double Now() {
   return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
-std::string WinPath(std::string p) {
-  if (p.empty() || p[0] != '/') return p;
-  std::string w = "Z:";
-  for (char c : p) w += c == '/' ? '\\' : c;
-  return w;
-}
-
 void WriteList(int lines) {
   std::string s = "id\r\nh\r\nh\r\n";
   for (int i = 3; i < lines; ++i)
@@ -70,8 +63,8 @@ int main(int argc, char** argv) {
                           "C:\\ProgramData\\Corvallo"})
     CreateDirectoryA(dir, nullptr);
   const std::string program = "C:\\Program Files\\Corvallo\\Update\\CorvalloUpdate.exe";
-  CopyFileA(WinPath(argv[1]).c_str(), program.c_str(), FALSE);
-  const std::string bare = WinPath(argv[2]);
+  CopyFileA(driver::WinPath(argv[1]).c_str(), program.c_str(), FALSE);
+  const std::string bare = driver::WinPath(argv[2]);
   const int rounds = argc > 3 ? atoi(argv[3]) : 7;
   std::ofstream("C:\\ProgramData\\Corvallo\\lastupd.dat", std::ios::binary) << "Corvallo#2026-11-30\r\n";
   const char* title = "Database update - new data available";

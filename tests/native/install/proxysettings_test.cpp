@@ -4,23 +4,12 @@
 #include <vector>
 
 #include "classes.h"
+#include "proxyfile.h"
 #include "proxysettings.h"
 
 namespace {
 
-// The suite's scrambler, as the inverse of the two descrambling passes: the
-// key pass maps both 0 and the key character to the key character, so a
-// plain byte equal to its key character is written as the key character.
-std::string Scramble(const std::string& plain) {
-  std::string s = plain;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const unsigned char k = static_cast<unsigned char>(ProxyKey[i % 16]);
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b != k) b ^= k;
-    s[i] = static_cast<char>(static_cast<unsigned char>(b + 40));
-  }
-  return s;
-}
+using proxyfile::Scramble;
 
 TEST(DescrambleText, HandComputedBytes) {
   struct Case {

@@ -298,12 +298,31 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
-std::string EnvPath(const char* name) {
-  std::string v = Env(name);
-  if (v.empty() || v[0] != '/') return v;
+std::string WinPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
   std::string w = "Z:";
-  for (char c : v) w += c == '/' ? '\\' : c;
+  for (char c : path) w += c == '/' ? '\\' : c;
   return w;
+}
+
+std::string EnvPath(const char* name) { return WinPath(Env(name)); }
+
+std::string ReadFileText(const std::string& path) {
+  std::string out;
+  HANDLE h = CreateFileA(WinPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  char buf[4096];
+  DWORD n;
+  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
+  CloseHandle(h);
+  return out;
+}
+
+std::string ServerBytes(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i % 251);
+  return s;
 }
 
 }  // namespace driver

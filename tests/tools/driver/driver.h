@@ -104,9 +104,16 @@ class Automation {
 // Posted key press (down and up) to a window.
 void PressKey(HWND target, WORD vk);
 
+// A Unix path as a Windows program opens it (Z:\...); other paths unchanged.
+std::string WinPath(const std::string& path);
 // Unix path of the build seen from Windows (Z:\...), from an environment variable.
 std::string EnvPath(const char* name);
 std::string Env(const char* name);
+// The whole content of a file (a Unix path is taken through Z:), shared with
+// a writer that still has it open; empty when it cannot be opened.
+std::string ReadFileText(const std::string& path);
+// The body of the test server's /bytes/N: byte i is i mod 251.
+std::string ServerBytes(size_t n);
 
 // Polls cond every 10 ms until it holds or ms pass; returns the last result.
 template <class F>

@@ -10,42 +10,17 @@
 #include <vector>
 
 #include "IdHTTP.h"
+#include "driver.h"
 
-inline std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
+using driver::Env;
+using driver::ReadFileText;
+using driver::ServerBytes;
+
 inline int HttpPort() { return std::atoi(Env("CORVALLO_HTTP_PORT").c_str()); }
 inline std::string Base() { return "http://127.0.0.1:" + std::to_string(HttpPort()); }
 
-// The body of /bytes/N: byte i is i mod 251.
-inline std::string Pattern(size_t n) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i % 251);
-  return s;
-}
-
-// A Unix path as a Windows program opens it.
-inline std::string WinPath(const std::string& unixPath) {
-  std::string p = "Z:" + unixPath;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  return p;
-}
-
-inline std::string ReadFileText(const std::string& winPath) {
-  std::string out;
-  HANDLE h = CreateFileA(winPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  char buf[4096];
-  DWORD n;
-  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-  CloseHandle(h);
-  return out;
-}
-
 // The server's request log (every request, as received).
-inline std::string ServerLog() { return ReadFileText(WinPath(Env("CORVALLO_HTTP_LOG"))); }
+inline std::string ServerLog() { return ReadFileText(Env("CORVALLO_HTTP_LOG")); }
 
 // Records the events of a client in order.
 struct Recorder {

@@ -45,14 +45,18 @@ std::string BaseName(DWORD pid) {
   return name;
 }
 
-// Starts a copy of the fake module under fileName and waits until the scan
-// can read its name.
-driver::Process StartModule(const std::string& fileName) {
+// Starts a copy of the fake module under fileName, with args.
+driver::Process StartCopy(const std::string& fileName, const std::string& args) {
   CreateDirectoryA(kModuleFolder.c_str(), nullptr);
   const std::string exe = kModuleFolder + "\\" + fileName;
   if (GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES && !CopyFileA(FakeModuleExe().c_str(), exe.c_str(), TRUE))
     throw driver::DriverError("cannot copy " + FakeModuleExe() + " to " + exe);
-  driver::Process p = driver::Process::Start(exe);
+  return driver::Process::Start(exe, args);
+}
+
+// Starts a copy and waits until the scan can read its name.
+driver::Process StartModule(const std::string& fileName) {
+  driver::Process p = StartCopy(fileName, "");
   const DWORD pid = p.Id();
   if (!driver::WaitUntil([&] { return BaseName(pid) == fileName; }))
     throw driver::DriverError("module " + fileName + " did not come up");
@@ -62,11 +66,7 @@ driver::Process StartModule(const std::string& fileName) {
 // Starts a copy that refuses to be opened for reading or termination and
 // waits until it does.
 driver::Process StartProtectedModule(const std::string& fileName) {
-  CreateDirectoryA(kModuleFolder.c_str(), nullptr);
-  const std::string exe = kModuleFolder + "\\" + fileName;
-  if (GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES && !CopyFileA(FakeModuleExe().c_str(), exe.c_str(), TRUE))
-    throw driver::DriverError("cannot copy " + FakeModuleExe() + " to " + exe);
-  driver::Process p = driver::Process::Start(exe, "--protect");
+  driver::Process p = StartCopy(fileName, "--protect");
   const DWORD pid = p.Id();
   if (!driver::WaitUntil([&] {
         ProcessHandle h(OpenProcess(PROCESS_VM_READ, FALSE, pid));

@@ -9,29 +9,15 @@
 #include "IdHTTP.h"
 #include "classes.h"
 #include "driver.h"
+#include "proxyfile.h"
 #include "proxysettings.h"
 
 namespace {
 
-const char* const kProgramFolder = "C:\\Program Files\\Corvallo\\Update";
-const char* const kProxyFile = "C:\\Program Files\\Corvallo\\proxy.def";
-
-// The inverse of the descrambler (see the native tests).
-std::string Scramble(const std::string& plain) {
-  std::string s = plain;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const unsigned char k = static_cast<unsigned char>(ProxyKey[i % 16]);
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b != k) b ^= k;
-    s[i] = static_cast<char>(static_cast<unsigned char>(b + 40));
-  }
-  return s;
-}
-
-void WriteBytes(const std::string& name, const std::string& bytes) {
-  TFileStream f(name, fmCreate);
-  f.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-}
+using proxyfile::kProgramFolder;
+using proxyfile::kProxyFile;
+using proxyfile::Scramble;
+using proxyfile::WriteBytes;
 
 std::string ReadAll(const std::string& name) {
   TMemoryStream m;

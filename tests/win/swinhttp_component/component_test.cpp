@@ -100,7 +100,7 @@ TEST_F(CallerFixture, GetReturnsAfterTheEventsWithTheBodyInChunks) {
   ASSERT_EQ(ev.ends.size(), 1u);
   EXPECT_EQ(ev.ends[0].error, 0u);
   EXPECT_EQ(ev.ends[0].code, 200u);
-  EXPECT_EQ(ev.ends[0].body, Pattern(10000));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(10000));
   EXPECT_EQ(ev.ends[0].position, 0);
   // Every event got the queued object, which is freed afterwards.
   for (TSwRequest* r : ev.requests) EXPECT_EQ(r, queued);
@@ -209,7 +209,7 @@ TEST_F(CallerFixture, RedirectsFollowedOrReturned) {
   http.Get(HttpBase() + "/redirect/3");
   ASSERT_EQ(ev.ends.size(), 1u);
   EXPECT_EQ(ev.ends[0].code, 200u);
-  EXPECT_EQ(ev.ends[0].body, Pattern(5));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(5));
 
   http.NoAutoRedirect = true;
   ev.ends.clear();
@@ -292,7 +292,7 @@ TEST_F(CallerFixture, StalledBodyEndsAfterTheTimeOutAsAFailure) {
   ASSERT_EQ(ev.ends.size(), 1u);
   EXPECT_NE(ev.ends[0].error, 0u);
   EXPECT_EQ(ev.ends[0].code, 200u);
-  EXPECT_EQ(ev.ends[0].body, Pattern(10));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(10));
   EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:0", "work*3", "end:0"}));
 }
 
@@ -347,13 +347,13 @@ TEST_F(CallerFixture, ContentStreamThatRaisesKeepsTheRequestQueued) {
   ASSERT_EQ(ev.ends.size(), 1u);
   EXPECT_EQ(ev.ends[0].request, first);
   EXPECT_EQ(ev.ends[0].tag, 1);
-  EXPECT_EQ(ev.ends[0].body, Pattern(5000));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(5000));
   EXPECT_EQ(http.Pending, 1);
   EXPECT_EQ(http.Queue->Count(), 1);
   http.Get(HttpBase() + "/bytes/10");
   ASSERT_EQ(ev.ends.size(), 2u);
   EXPECT_EQ(ev.ends[1].tag, 2);
-  EXPECT_EQ(ev.ends[1].body, Pattern(300));
+  EXPECT_EQ(ev.ends[1].body, ServerBytes(300));
   EXPECT_EQ(http.Pending, 1);
   http.Clear();
   EXPECT_EQ(http.Pending, 0);

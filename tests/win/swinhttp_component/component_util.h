@@ -13,37 +13,18 @@
 #include <vector>
 
 #include "SwinHttp.h"
+#include "driver.h"
 #include "forms.h"
 
 namespace swtest {
 
-inline std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
+using driver::Env;
+using driver::ReadFileText;
+using driver::ServerBytes;
+
 inline std::string HttpBase() { return "http://127.0.0.1:" + Env("CORVALLO_HTTP_PORT"); }
 inline std::string TlsBase() { return "https://127.0.0.1:" + Env("CORVALLO_TLS_PORT"); }
 inline int ProxyPort() { return std::atoi(Env("CORVALLO_PROXY_PORT").c_str()); }
-
-// The body of the test server's /bytes/N: byte i is i mod 251.
-inline std::string Pattern(size_t n) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i % 251);
-  return s;
-}
-
-inline std::string ReadUnixFile(const std::string& unixPath) {
-  std::string p = "Z:" + unixPath, out;
-  for (char& c : p)
-    if (c == '/') c = '\\';
-  HANDLE h = CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  char buf[4096];
-  DWORD n;
-  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-  CloseHandle(h);
-  return out;
-}
 
 // Runs the main thread's messages (and so the worker's events) until cond
 // holds or ms pass; returns whether it holds.

@@ -171,7 +171,7 @@ void UseTinyproxy(TSwProxy& entry) {
   entry.Host = "127.0.0.1";
   entry.Port = ProxyPort();
 }
-bool ProxyLogHas(const std::string& text) { return ReadUnixFile(Env("CORVALLO_PROXY_LOG")).find(text) != std::string::npos; }
+bool ProxyLogHas(const std::string& text) { return ReadFileText(Env("CORVALLO_PROXY_LOG")).find(text) != std::string::npos; }
 
 // Through tinyproxy with basic authentication: the credentials travel as the
 // connection's proxy user and password options; with Silent a 407 is the
@@ -205,7 +205,7 @@ TEST_F(Fixture, ProxyCredentialsAndSilent407) {
     ASSERT_EQ(ev.ends.size(), 1u);
     EXPECT_EQ(ev.ends[0].error, 0u);
     EXPECT_EQ(ev.ends[0].code, c.code);
-    if (c.code == 200) EXPECT_EQ(ev.ends[0].body, Pattern(7));
+    if (c.code == 200) EXPECT_EQ(ev.ends[0].body, ServerBytes(7));
     else EXPECT_FALSE(ev.ends[0].body.empty());  // the proxy's own page
     EXPECT_EQ(user, c.user);
     EXPECT_EQ(pass, c.pass);
@@ -228,7 +228,7 @@ TEST_F(Fixture, ProxyChoiceByScheme) {
 
   Run(HttpBase() + "/bytes/9?direct=1");
   ASSERT_EQ(ev.ends.size(), 1u);
-  EXPECT_EQ(ev.ends[0].body, Pattern(9));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(9));
   EXPECT_EQ(info.access, static_cast<DWORD>(INTERNET_OPEN_TYPE_DIRECT));
   EXPECT_FALSE(ProxyLogHas("direct=1"));
 
@@ -291,7 +291,7 @@ TEST_F(Fixture, ProxySignInDialog) {
   ASSERT_EQ(ev.ends.size(), 1u);
   EXPECT_EQ(ev.ends[0].error, 0u);
   EXPECT_EQ(ev.ends[0].code, 200u);
-  EXPECT_EQ(ev.ends[0].body, Pattern(11));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(11));
   EXPECT_EQ(http.Proxy->User, Env("CORVALLO_PROXY_USER"));
   EXPECT_EQ(http.Proxy->Pass, Env("CORVALLO_PROXY_PASS"));
   EXPECT_TRUE(ProxyLogHas("GET " + HttpBase() + "/bytes/11?signin=1"));

@@ -38,8 +38,8 @@ TEST_F(WorkerFixture, GetReturnsAtOnceAndRequestsRunInOrderOnTheMainThread) {
   ASSERT_TRUE(PumpUntil([&] { return ev.ends.size() == 2; }));
   EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:1", "work*3", "end:1", "begin:2", "work*2", "end:2"}));
   EXPECT_FALSE(ev.offMainThread);
-  EXPECT_EQ(ev.ends[0].body, Pattern(6000));
-  EXPECT_EQ(ev.ends[1].body, Pattern(100));
+  EXPECT_EQ(ev.ends[0].body, ServerBytes(6000));
+  EXPECT_EQ(ev.ends[1].body, ServerBytes(100));
   EXPECT_EQ(ev.ends[1].position, 0);
   ASSERT_TRUE(PumpUntil([&] { return http.Pending == 0; }));
   EXPECT_EQ(http.Queue->Count(), 0);
@@ -75,7 +75,7 @@ TEST(TSwinHttpEvents, HandlersThatRaiseAreDiscardedInBothModes) {
     ASSERT_TRUE(PumpUntil([&] { return !ev.ends.empty(); }));
     EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:0", "work*3", "end:0"}));
     EXPECT_EQ(ev.ends[0].error, 0u);
-    EXPECT_EQ(ev.ends[0].body, Pattern(5000));
+    EXPECT_EQ(ev.ends[0].body, ServerBytes(5000));
     HANDLE t = WorkerThread(http);
     http.Clear();
     if (inThread) EXPECT_TRUE(ThreadEnds(t));
@@ -110,7 +110,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyDuringAStalledTransfer) {
       ASSERT_TRUE(PumpUntil([&] { return ev.log.size() >= 3; }));  // begin and the two reads that got data
     } else {
       // The server has the request and answers nothing: the worker waits in the send.
-      ASSERT_TRUE(PumpUntil([&] { return ReadUnixFile(Env("CORVALLO_HTTP_LOG")).find(mark) != std::string::npos; }));
+      ASSERT_TRUE(PumpUntil([&] { return ReadFileText(Env("CORVALLO_HTTP_LOG")).find(mark) != std::string::npos; }));
     }
     HANDLE worker = WorkerThread(*http);
     ASSERT_NE(worker, nullptr);
@@ -132,7 +132,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyDuringAStalledTransfer) {
       // The component goes on with a new worker.
       http->Get(HttpBase() + "/bytes/20");
       ASSERT_TRUE(PumpUntil([&] { return !ev.ends.empty(); }));
-      EXPECT_EQ(ev.ends[0].body, Pattern(20));
+      EXPECT_EQ(ev.ends[0].body, ServerBytes(20));
       HANDLE next = WorkerThread(*http);
       delete http;
       EXPECT_TRUE(ThreadEnds(next));
@@ -180,7 +180,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyFromInsideAHandler) {
       if (action == kClearAndGet) {
         ASSERT_TRUE(PumpUntil([&] { return !ev.ends.empty(); }));
         EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:1", "work*1", "begin:2", "work*2", "end:2"}));
-        EXPECT_EQ(ev.ends[0].body, Pattern(30));
+        EXPECT_EQ(ev.ends[0].body, ServerBytes(30));
       } else {
         ASSERT_TRUE(PumpUntil([&] { return acted; }));
       }
@@ -217,7 +217,7 @@ TEST_F(WorkerFixture, SwitchingInThreadOffLetsTheWorkerFinishFirst) {
   EXPECT_EQ(http.Pending, 0);
   EXPECT_TRUE(ThreadEnds(worker));
   ASSERT_EQ(ev.ends.size(), 3u);
-  EXPECT_EQ(ev.ends[2].body, Pattern(50));
+  EXPECT_EQ(ev.ends[2].body, ServerBytes(50));
 }
 
 // A content stream that fails on the worker: that request ends with the
@@ -244,7 +244,7 @@ TEST_F(WorkerFixture, ContentStreamThatRaisesEndsOnlyThatRequest) {
   http.Get(HttpBase() + "/bytes/300");
   ASSERT_TRUE(PumpUntil([&] { return ev.ends.size() == 2; }));
   EXPECT_EQ(ev.ends[1].error, 0u);
-  EXPECT_EQ(ev.ends[1].body, Pattern(300));
+  EXPECT_EQ(ev.ends[1].body, ServerBytes(300));
   EXPECT_EQ(http.Worker, worker);
 }
 
