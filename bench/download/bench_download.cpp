@@ -18,6 +18,8 @@
 namespace {
 int64_t gMax = 100;
 int64_t gProgress = 0;
+int gWorkEvents = 0;
+LARGE_INTEGER gInHandlers{};
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
@@ -61,10 +63,15 @@ int main(int argc, char** argv) {
     if (max > 0) gMax = max;
   };
   http.OnWork = [gauge](TObject*, TWorkMode, int64_t count) {
+    LARGE_INTEGER a, b;
+    QueryPerformanceCounter(&a);
     gProgress = count;
     InvalidateRect(gauge, nullptr, FALSE);
     UpdateWindow(gauge);
     vcl::ProcessPendingMessages();
+    QueryPerformanceCounter(&b);
+    ++gWorkEvents;
+    gInHandlers.QuadPart += b.QuadPart - a.QuadPart;
   };
   http.OnStatus = [](TObject*, TIdStatus, const std::string&) { vcl::ProcessPendingMessages(); };
   if (argc > 4) http.OnWork = nullptr;  // for comparison: no progress handling
@@ -87,6 +94,8 @@ int main(int argc, char** argv) {
   GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
   printf("get_ms: %.1f\n", (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart);
   printf("bytes: %lld\n", static_cast<long long>(size));
+  printf("work_events: %d\n", gWorkEvents);
+  printf("in_handlers_ms: %.1f\n", gInHandlers.QuadPart * 1000.0 / freq.QuadPart);
   printf("peak_working_set_kib: %lu\n", static_cast<unsigned long>(pmc.PeakWorkingSetSize / 1024));
   DestroyWindow(gauge);
   return 0;
