@@ -290,7 +290,9 @@ TEST(TSwRecords, PublishedPropertiesInOrder) {
   }
   // The response's fields are read-only; none is written out.
   for (const TPropInfo* p : TSwResponse::StaticClass().AllProps())
-    if (p->Kind != TPropKind::Class) EXPECT_TRUE(p->ReadOnly()) << p->Name;
+    if (p->Kind != TPropKind::Class) {
+      EXPECT_TRUE(p->ReadOnly()) << p->Name;
+    }
   TSwResponse r;
   r.Headers->Add("HTTP/1.1 200 OK");
   r.Code = 200;

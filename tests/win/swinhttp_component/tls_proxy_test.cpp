@@ -93,7 +93,9 @@ struct Fixture : testing::Test {
   void TearDown() override {
     HANDLE t = WorkerThread(http);
     http.Clear();
-    if (t) EXPECT_TRUE(ThreadEnds(t));
+    if (t) {
+      EXPECT_TRUE(ThreadEnds(t));
+    }
   }
 };
 

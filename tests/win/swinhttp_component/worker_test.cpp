@@ -20,7 +20,9 @@ struct WorkerFixture : testing::Test {
   void TearDown() override {
     HANDLE t = WorkerThread(http);
     http.Clear();
-    if (t) EXPECT_TRUE(ThreadEnds(t));
+    if (t) {
+      EXPECT_TRUE(ThreadEnds(t));
+    }
   }
 };
 
@@ -78,7 +80,9 @@ TEST(TSwinHttpEvents, HandlersThatRaiseAreDiscardedInBothModes) {
     EXPECT_EQ(ev.ends[0].body, ServerBytes(5000));
     HANDLE t = WorkerThread(http);
     http.Clear();
-    if (inThread) EXPECT_TRUE(ThreadEnds(t));
+    if (inThread) {
+      EXPECT_TRUE(ThreadEnds(t));
+    }
   }
 }
 
@@ -184,7 +188,9 @@ TEST(TSwinHttpWorker, ClearOrDestroyFromInsideAHandler) {
       } else {
         ASSERT_TRUE(PumpUntil([&] { return acted; }));
       }
-      if (inThread) EXPECT_TRUE(ThreadEnds(worker));
+      if (inThread) {
+        EXPECT_TRUE(ThreadEnds(worker));
+      }
       if (action != kClearAndGet) {
         // Give a lost event every chance to arrive.
         PumpUntil([] { return false; }, 100);
@@ -193,7 +199,9 @@ TEST(TSwinHttpWorker, ClearOrDestroyFromInsideAHandler) {
       if (http) {
         HANDLE next = WorkerThread(*http);
         delete http;
-        if (next) EXPECT_TRUE(ThreadEnds(next));
+        if (next) {
+          EXPECT_TRUE(ThreadEnds(next));
+        }
       }
     }
   }
