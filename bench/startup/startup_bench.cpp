@@ -63,7 +63,10 @@ int main(int argc, char** argv) {
                           "C:\\ProgramData\\Corvallo"})
     CreateDirectoryA(dir, nullptr);
   const std::string program = "C:\\Program Files\\Corvallo\\Update\\CorvalloUpdate.exe";
-  CopyFileA(driver::WinPath(argv[1]).c_str(), program.c_str(), FALSE);
+  if (!CopyFileA(driver::WinPath(argv[1]).c_str(), program.c_str(), FALSE)) {
+    fprintf(stderr, "startup_bench: cannot copy %s to %s (error %lu)\n", argv[1], program.c_str(), GetLastError());
+    return 1;
+  }
   const std::string bare = driver::WinPath(argv[2]);
   const int rounds = argc > 3 ? atoi(argv[3]) : 7;
   std::ofstream("C:\\ProgramData\\Corvallo\\lastupd.dat", std::ios::binary) << "Corvallo#2026-11-30\r\n";

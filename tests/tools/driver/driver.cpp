@@ -312,10 +312,10 @@ std::string ReadFileText(const std::string& path) {
   HANDLE h = CreateFileA(WinPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return out;
+  const OwnedHandle file(h);
   char buf[4096];
   DWORD n;
   while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-  CloseHandle(h);
   return out;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,12 @@ class Automation {
  private:
   HWND FWindow = nullptr;
 };
+
+// Closes a kernel handle when it goes away.
+struct HandleCloser {
+  void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 
 // Posted key press (down and up) to a window.
 void PressKey(HWND target, WORD vk);

@@ -2,7 +2,6 @@
 // the local test server moves the gauge while the window keeps answering,
 // and Cancel ends a transfer that is stuck.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 
 #include "driver.h"
 #include "updatefrm.h"
+#include "versioninfo.h"
 
 namespace {
 
@@ -21,9 +21,7 @@ std::string Url(const std::string& path) {
 // Shows the window over a data folder with a build date, so that showing it
 // raises no message box.
 TUpdateForm* ShownForm() {
-  char common[MAX_PATH] = {};
-  SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_APPDATA, TRUE);
-  const std::string folder = std::string(common) + "\\Corvallo";
+  const std::string folder = GetDataFolder();
   CreateDirectoryA(folder.c_str(), nullptr);
   TStringList lines;
   lines.SetText("v#20.11.2026\r\n");
@@ -37,16 +35,12 @@ TEST(WindowTransfer, GaugeMovesAndTheWindowAnswersDuringTheDownload) {
   TUpdateForm* f = ShownForm();
   std::atomic<bool> done{false};
   std::atomic<int> answers{0};
-  std::string lastProgress;
   std::thread watcher([&] {
     driver::Automation a;
     HWND form = driver::WaitForWindow(GetCurrentProcessId(), "Database update - new data available");
     while (!done) {
       std::string v;
-      if (a.TryQuery(form, "GET ProgressBar.Progress", v, 2000)) {
-        lastProgress = v;
-        ++answers;
-      }
+      if (a.TryQuery(form, "GET ProgressBar.Progress", v, 2000)) ++answers;
       Sleep(20);
     }
   });

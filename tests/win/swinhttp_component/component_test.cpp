@@ -9,17 +9,6 @@ using namespace swtest;
 
 namespace {
 
-// A component that processes on the caller's thread, with its events recorded.
-struct CallerFixture : testing::Test {
-  TSwinHttp http{nullptr};
-  Events ev;
-  void SetUp() override {
-    http.InThread = false;
-    http.Timeout = 10000;
-    ev.Attach(http);
-  }
-};
-
 TEST(TSwinHttpClass, PublishedPropertiesDefaultsRegistrationAndAssign) {
   std::vector<std::string> names;
   for (const TPropInfo* p : TSwinHttp::StaticClass().AllProps()) names.push_back(p->Name);

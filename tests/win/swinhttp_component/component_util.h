@@ -120,19 +120,52 @@ class TShortStream : public TMemoryStream {
   }
 };
 
-// The worker's thread handle, to wait for its end after it was told to stop.
-inline HANDLE WorkerThread(const TSwinHttp& h) {
+using driver::OwnedHandle;
+
+// The worker's thread handle, to wait for its end after it was told to stop;
+// empty without a worker.
+inline OwnedHandle WorkerThread(const TSwinHttp& h) {
   HANDLE dup = nullptr;
   if (h.Worker)
     DuplicateHandle(GetCurrentProcess(), h.Worker->Handle(), GetCurrentProcess(), &dup, SYNCHRONIZE, FALSE, 0);
-  return dup;
+  return OwnedHandle(dup);
 }
-// Waits for a thread's end while the main thread's messages run; closes the handle.
-inline bool ThreadEnds(HANDLE thread, DWORD ms = 20000) {
+// Waits for a thread's end while the main thread's messages run.
+inline bool ThreadEnds(const OwnedHandle& thread, DWORD ms = 20000) {
   if (!thread) return false;
-  const bool ended = PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, ms);
-  CloseHandle(thread);
-  return ended;
+  return PumpUntil([&] { return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; }, ms);
 }
+
+// A component with its events recorded; after the test its queue is cleared
+// and its worker, if any, has ended.
+struct ComponentFixture : testing::Test {
+  TSwinHttp http{nullptr};
+  Events ev;
+  void SetUp() override {
+    http.Timeout = 10000;
+    ev.Attach(http);
+  }
+  void TearDown() override {
+    OwnedHandle t = WorkerThread(http);
+    http.Clear();
+    if (t) {
+      EXPECT_TRUE(ThreadEnds(t));
+    }
+  }
+  // Runs one request to its end in either mode.
+  void Run(const std::string& url) {
+    const size_t before = ev.ends.size();
+    http.Get(url);
+    ASSERT_TRUE(PumpUntil([&] { return ev.ends.size() > before; }));
+  }
+};
+
+// The same processing on the caller's thread.
+struct CallerFixture : ComponentFixture {
+  void SetUp() override {
+    ComponentFixture::SetUp();
+    http.InThread = false;
+  }
+};
 
 }  // namespace swtest

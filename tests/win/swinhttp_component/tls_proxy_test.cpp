@@ -76,28 +76,7 @@ class DialogAnswerer {
   std::thread FThread;
 };
 
-struct Fixture : testing::Test {
-  TSwinHttp http{nullptr};
-  Events ev;
-  void SetUp() override {
-    http.InThread = false;
-    http.Timeout = 10000;
-    ev.Attach(http);
-  }
-  // Runs one request to its end in either mode.
-  void Run(const std::string& url) {
-    const size_t before = ev.ends.size();
-    http.Get(url);
-    ASSERT_TRUE(PumpUntil([&] { return ev.ends.size() > before; }));
-  }
-  void TearDown() override {
-    HANDLE t = WorkerThread(http);
-    http.Clear();
-    if (t) {
-      EXPECT_TRUE(ThreadEnds(t));
-    }
-  }
-};
+using Fixture = CallerFixture;
 
 TEST_F(Fixture, SilentAcceptsTheSelfSignedCertificate) {
   http.Silent = true;

@@ -10,21 +10,7 @@ using namespace swtest;
 
 namespace {
 
-struct WorkerFixture : testing::Test {
-  TSwinHttp http{nullptr};
-  Events ev;
-  void SetUp() override {
-    http.Timeout = 10000;
-    ev.Attach(http);
-  }
-  void TearDown() override {
-    HANDLE t = WorkerThread(http);
-    http.Clear();
-    if (t) {
-      EXPECT_TRUE(ThreadEnds(t));
-    }
-  }
-};
+using WorkerFixture = ComponentFixture;
 
 TEST_F(WorkerFixture, GetReturnsAtOnceAndRequestsRunInOrderOnTheMainThread) {
   http.Request->Tag = 1;
@@ -78,7 +64,7 @@ TEST(TSwinHttpEvents, HandlersThatRaiseAreDiscardedInBothModes) {
     EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:0", "work*3", "end:0"}));
     EXPECT_EQ(ev.ends[0].error, 0u);
     EXPECT_EQ(ev.ends[0].body, ServerBytes(5000));
-    HANDLE t = WorkerThread(http);
+    OwnedHandle t = WorkerThread(http);
     http.Clear();
     if (inThread) {
       EXPECT_TRUE(ThreadEnds(t));
@@ -116,8 +102,8 @@ TEST(TSwinHttpWorker, ClearOrDestroyDuringAStalledTransfer) {
       // The server has the request and answers nothing: the worker waits in the send.
       ASSERT_TRUE(PumpUntil([&] { return ReadFileText(Env("CORVALLO_HTTP_LOG")).find(mark) != std::string::npos; }));
     }
-    HANDLE worker = WorkerThread(*http);
-    ASSERT_NE(worker, nullptr);
+    OwnedHandle worker = WorkerThread(*http);
+    ASSERT_NE(worker.get(), nullptr);
     if (c.destroy) {
       delete http;
       http = nullptr;
@@ -137,7 +123,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyDuringAStalledTransfer) {
       http->Get(HttpBase() + "/bytes/20");
       ASSERT_TRUE(PumpUntil([&] { return !ev.ends.empty(); }));
       EXPECT_EQ(ev.ends[0].body, ServerBytes(20));
-      HANDLE next = WorkerThread(*http);
+      OwnedHandle next = WorkerThread(*http);
       delete http;
       EXPECT_TRUE(ThreadEnds(next));
     }
@@ -158,7 +144,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyFromInsideAHandler) {
       ev.Attach(*http);
       const auto recordWork = http->OnWork;
       bool acted = false;
-      HANDLE worker = nullptr;
+      OwnedHandle worker;
       http->OnWork = [&](TObject* s, TSwRequest* r) {
         recordWork(s, r);
         if (acted) return;
@@ -197,7 +183,7 @@ TEST(TSwinHttpWorker, ClearOrDestroyFromInsideAHandler) {
         EXPECT_EQ(ev.Shape(), (std::vector<std::string>{"begin:1", "work*1"}));
       }
       if (http) {
-        HANDLE next = WorkerThread(*http);
+        OwnedHandle next = WorkerThread(*http);
         delete http;
         if (next) {
           EXPECT_TRUE(ThreadEnds(next));
@@ -215,7 +201,7 @@ TEST_F(WorkerFixture, SwitchingInThreadOffLetsTheWorkerFinishFirst) {
   http.Get(HttpBase() + "/bytes/3000?delay=100");
   http.Request->Tag = 2;
   http.Get(HttpBase() + "/bytes/40");
-  HANDLE worker = WorkerThread(http);
+  OwnedHandle worker = WorkerThread(http);
   http.InThread = false;
   http.Request->Tag = 3;
   http.Get(HttpBase() + "/bytes/50");
